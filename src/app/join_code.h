@@ -2,8 +2,8 @@
 // copying that code to the clipboard.
 //
 //   // 编辑框1 holds "6986280"; a click of 按钮1 runs:
-//   GenerateJoinCode();  // 编辑框2: the param; 编辑框3: "tencent://groupwpa/?subcmd=all&param=" +
-//   it CopyJoinCode();      // the clipboard holds the text of 编辑框3
+//   GenerateJoinCode();  // 编辑框3 = "tencent://groupwpa/?subcmd=all&param=" + 编辑框2
+//   CopyJoinCode();      // the clipboard holds the text of 编辑框3
 #pragma once
 
 namespace joincode {
