@@ -20,14 +20,14 @@ namespace joincode {
 // for the length of the call, so what the request writes there is lost.
 struct WebRequestOptions {
   int32_t method = 0;               // 1: "POST", else "GET"; any value other than 0 sends a body
-  Text postText;                    // the body when postBytes is empty
+  Text postText{};                  // the body when postBytes is empty
   Text* sentCookies = nullptr;      // in/out: sent as a "Cookie:" line, then the merged jar
   Text* receivedCookies = nullptr;  // out: the pairs the response set, joined by ";"
   Text* extraHeaders = nullptr;     // in/out: lines joined by "\r\n", then the whole text sent
   Text* location = nullptr;         // out: the Location value; the raw headers if it had none
   bool noRedirect = false;          // a redirect answer comes back as it is
   Bytes* postBytes = nullptr;       // in/out: the body; receives postText when a body is sent
-  std::optional<Text> proxy;        // supplied (even empty): "http=" + proxy serves plain HTTP
+  std::optional<Text> proxy{};      // supplied (even empty): "http=" + proxy serves plain HTTP
   Text* rawHeaders = nullptr;       // out: status line and header lines of the final response
 };
 
