@@ -1,3 +1,5 @@
 #include "app/program_start.h"
 
-int main() { return joincode::ProgramStart(); }
+int main() {
+  return joincode::ProgramStart();
+}
