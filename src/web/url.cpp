@@ -69,7 +69,8 @@ int32_t UrlPort(const Text& url) {
   if (colon != -1) {
     return TextToInt(TextRight(host, TextLength(host) - colon));
   }
-  return StartsWith(ToLower(url), kHttps) ? 443 : 80;
+  // The same five-byte test that makes the request routine ask for TLS, so port and TLS agree.
+  return StartsWith(ToLower(url), "https") ? 443 : 80;
 }
 
 Text UrlPath(const Text& url) {

@@ -19,8 +19,8 @@ namespace joincode {
 // last two dot-separated labels; without keepPort cut at its first ":".
 [[nodiscard]] Text UrlHost(const Text& url, bool baseDomainOnly = false, bool keepPort = false);
 
-// The digits after the host's last ":" (0 when none follow); without a ":", 443 for an "https://"
-// URL and 80 otherwise.
+// The digits after the host's last ":" (0 when none follow); without a ":", 443 when the URL
+// begins with "https" in any case and 80 otherwise.
 [[nodiscard]] int32_t UrlPort(const Text& url);
 
 // From the first "/" after the scheme to the end, query and capitals kept; "/" when there is none.

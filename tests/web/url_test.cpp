@@ -64,8 +64,9 @@ TEST(UrlPortTest, AfterTheLastColonOrByScheme) {
       {"last colon counts", "http://host:81:82/", 82},
       {"empty url", "", 80},
       {"https with a port", "https://host:8443/", 8443},
-      // Only the scheme "https://" means 443; a host that merely begins with "https" is http.
-      {"host beginning with https", "httpserver.local/x", 80},
+      // "https" at the start means 443, as it means TLS to the request routine.
+      {"scheme-less host beginning with https", "httpserver.local/x", 443},
+      {"https later in the url", "host/x?u=https://y", 80},
       {"host named https", "https.example:81/", 81},
   };
   for (const Case& c : cases) {
