@@ -43,6 +43,10 @@ bool EqualsIgnoringCase(std::string_view a, std::string_view b) {
          });
 }
 
+bool StartsWithIgnoringCase(std::string_view text, std::string_view prefix) {
+  return text.size() >= prefix.size() && EqualsIgnoringCase(text.substr(0, prefix.size()), prefix);
+}
+
 bool IsBlank(char c) {
   return c == ' ' || c == '\t';
 }
@@ -86,6 +90,11 @@ struct EasyDeleter {
   void operator()(CURL* easy) const { curl_easy_cleanup(easy); }
 };
 using EasyHandle = std::unique_ptr<CURL, EasyDeleter>;
+
+struct MultiDeleter {
+  void operator()(CURLM* multi) const { curl_multi_cleanup(multi); }
+};
+using MultiHandle = std::unique_ptr<CURLM, MultiDeleter>;
 
 struct SlistDeleter {
   void operator()(curl_slist* list) const { curl_slist_free_all(list); }
@@ -143,23 +152,43 @@ struct Request : InternetObject {
   std::string referrer;
   std::string acceptTypes;
   uint32_t flags = 0;
+
+  // The transfer: the body streams through `pending` as ReadFile asks for it.
+  MultiHandle multi;
   EasyHandle easy;
+  HeaderList headerList;
+  std::string sendData;
+  bool running = false;
+  CURLcode result = CURLE_OK;
 
   // The response of the latest hop.
-  std::string body;
+  std::string pending;
   size_t readPosition = 0;
-  bool bodyCapped = false;
+  int64_t bodyReceived = 0;
   int64_t maxBodyBytes = 0;
+  bool bodyCapped = false;
   std::string headerBlock;
+  std::string location;
+  long status = 0;
   bool inHeaders = false;
-  bool headersComplete = false;
+  bool headersComplete = false;  // of a final (not 1xx) response
   bool headersTooLarge = false;
 
+  ~Request() override { Stop(); }
+
+  void Stop() {
+    if (running)
+      curl_multi_remove_handle(multi.get(), easy.get());
+    running = false;
+  }
   void ResetResponse() {
-    body.clear();
+    pending.clear();
     readPosition = 0;
+    bodyReceived = 0;
     bodyCapped = false;
     headerBlock.clear();
+    location.clear();
+    status = 0;
     inHeaders = false;
     headersComplete = false;
     headersTooLarge = false;
@@ -218,14 +247,15 @@ InternetLimits CurrentLimits() {
 size_t OnBody(char* data, size_t size, size_t count, void* context) {
   auto* request = static_cast<Request*>(context);
   const size_t bytes = size * count;
-  const auto room = static_cast<size_t>(
-      std::max<int64_t>(0, request->maxBodyBytes - static_cast<int64_t>(request->body.size())));
-  if (bytes > room) {
-    request->body.append(data, room);
+  const auto room =
+      static_cast<size_t>(std::max<int64_t>(0, request->maxBodyBytes - request->bodyReceived));
+  const size_t taken = std::min(bytes, room);
+  request->pending.append(data, taken);
+  request->bodyReceived += static_cast<int64_t>(taken);
+  if (taken < bytes) {
     request->bodyCapped = true;
     return 0;  // ends the transfer; what fitted is kept
   }
-  request->body.append(data, bytes);
   return bytes;
 }
 
@@ -238,8 +268,13 @@ size_t OnHeader(char* data, size_t size, size_t count, void* context) {
     line.remove_suffix(1);
   if (line.starts_with("HTTP/")) {
     request->headerBlock.clear();
+    request->location.clear();
     request->inHeaders = true;
-    request->headersComplete = false;
+    const size_t space = line.find(' ');
+    request->status =
+        space == std::string_view::npos
+            ? 0
+            : std::strtol(std::string(line.substr(space + 1, 3)).c_str(), nullptr, 10);
   } else if (!request->inHeaders) {
     return bytes;  // trailers after the body are not part of the block
   }
@@ -249,11 +284,38 @@ size_t OnHeader(char* data, size_t size, size_t count, void* context) {
   }
   request->headerBlock.append(line);
   request->headerBlock.append("\r\n");
+  if (line.size() > 9 && StartsWithIgnoringCase(line, "Location:")) {
+    request->location = std::string(TrimBlanks(line.substr(9)));
+  }
   if (line.empty()) {
     request->inHeaders = false;
-    request->headersComplete = true;
+    request->headersComplete = request->status >= 200 || request->status < 100;
   }
   return bytes;
+}
+
+// Runs the transfer until `ready` holds or the transfer has ended.
+template <typename Ready>
+void PumpUntil(Request& request, Ready ready) {
+  while (request.running && !ready()) {
+    int active = 0;
+    if (curl_multi_perform(request.multi.get(), &active) != CURLM_OK) {
+      request.result = CURLE_RECV_ERROR;
+      request.Stop();
+      break;
+    }
+    if (active == 0) {
+      int left = 0;
+      while (CURLMsg* message = curl_multi_info_read(request.multi.get(), &left)) {
+        if (message->msg == CURLMSG_DONE)
+          request.result = message->data.result;
+      }
+      request.Stop();
+      break;
+    }
+    if (!ready())
+      curl_multi_poll(request.multi.get(), nullptr, 0, 1000, nullptr);
+  }
 }
 
 // --- Sending ------------------------------------------------------------------------------------
@@ -414,6 +476,21 @@ std::optional<Hop> FirstHop(const Request& request) {
   return hop;
 }
 
+// The address a Location value names, resolved against the address it came from.
+std::optional<std::string> ResolveRedirect(const std::string& base, const std::string& location) {
+  UrlHandle url(curl_url());
+  if (!url || curl_url_set(url.get(), CURLUPART_URL, base.c_str(), CURLU_URLENCODE) != CURLUE_OK ||
+      curl_url_set(url.get(), CURLUPART_URL, location.c_str(), CURLU_URLENCODE) != CURLUE_OK) {
+    return std::nullopt;
+  }
+  char* text = nullptr;
+  if (curl_url_get(url.get(), CURLUPART_URL, &text, 0) != CURLUE_OK)
+    return std::nullopt;
+  std::string resolved = text;
+  curl_free(text);
+  return resolved;
+}
+
 bool IsRedirect(long status) {
   return status == 301 || status == 302 || status == 303 || status == 307 || status == 308;
 }
@@ -509,7 +586,8 @@ class CurlInternet final : public Internet {
     request->port = connection->port;
     request->flags = flags;
     request->easy.reset(curl_easy_init());
-    if (!request->easy)
+    request->multi.reset(curl_multi_init());
+    if (!request->easy || !request->multi)
       return nullptr;
     return Handles().Add(std::move(request));
   }
@@ -519,6 +597,7 @@ class CurlInternet final : public Internet {
     Request* request = Handles().Find<Request>(requestHandle);
     if (request == nullptr)
       return false;
+    request->Stop();
     request->ResetResponse();
     std::string_view headerText;
     if (headers != nullptr) {
@@ -531,57 +610,50 @@ class CurlInternet final : public Internet {
       return false;
     if (optionalLength < 0 || (optional == nullptr && optionalLength > 0))
       return false;
-    const std::string_view data = optional == nullptr
-                                      ? std::string_view()
-                                      : std::string_view(static_cast<const char*>(optional),
-                                                         static_cast<size_t>(optionalLength));
+    // Kept by the request: the body may still be going out after this call returns.
+    request->sendData.assign(optional == nullptr ? "" : static_cast<const char*>(optional),
+                             static_cast<size_t>(optionalLength));
 
     std::optional<Hop> hop = FirstHop(*request);
     if (!hop)
       return false;
     hop->verb = request->verb;
-    hop->sendBody = !data.empty() || !(hop->verb == "GET" || hop->verb == "HEAD");
+    hop->sendBody = !request->sendData.empty() || !(hop->verb == "GET" || hop->verb == "HEAD");
     const Origin firstOrigin = hop->origin;
     const InternetLimits limits = CurrentLimits();
     request->maxBodyBytes = limits.maxBodyBytes;
 
     for (int32_t redirects = 0;; ++redirects) {
       request->ResetResponse();
-      const CURLcode result =
-          Perform(*request, *hop, given.lines, hop->origin == firstOrigin, data, limits);
-      CURL* easy = request->easy.get();
-      long status = 0;
-      curl_easy_getinfo(easy, CURLINFO_RESPONSE_CODE, &status);
-      if (result != CURLE_OK && !(result == CURLE_WRITE_ERROR && request->bodyCapped)) {
-        // A transfer cut short keeps what arrived after a complete header block.
-        if (!request->headersComplete || request->headersTooLarge)
-          request->ResetResponse();
+      if (!StartHop(*request, *hop, given.lines, hop->origin == firstOrigin, limits)) {
         return false;
       }
-      if (!request->headersComplete) {
+      PumpUntil(*request, [request] { return request->headersComplete; });
+      if (!request->headersComplete || request->headersTooLarge) {
+        request->Stop();
         request->ResetResponse();
         return false;
       }
-      char* location = nullptr;
-      curl_easy_getinfo(easy, CURLINFO_REDIRECT_URL, &location);
-      if ((request->flags & kFlagNoAutoRedirect) != 0 || !IsRedirect(status) ||
-          location == nullptr || request->bodyCapped) {
-        return true;
+      if ((request->flags & kFlagNoAutoRedirect) != 0 || !IsRedirect(request->status) ||
+          request->location.empty()) {
+        return true;  // the body streams from here on
       }
-      std::string next = location;
-      const std::optional<Origin> nextOrigin = OriginOf(next);
+      const std::optional<std::string> next =
+          ResolveRedirect(hop->url + hop->target, request->location);
+      const std::optional<Origin> nextOrigin = next ? OriginOf(*next) : std::optional<Origin>();
       if (!nextOrigin || !MayFollow(request->flags, hop->origin.scheme, nextOrigin->scheme)) {
         return true;  // the redirect answer itself is the final response
       }
+      request->Stop();  // its body is of no interest
       if (redirects >= limits.maxRedirects) {
         request->ResetResponse();
         return false;
       }
-      if (status != 307 && status != 308 && hop->verb != "HEAD") {
+      if (request->status != 307 && request->status != 308 && hop->verb != "HEAD") {
         hop->verb = "GET";
         hop->sendBody = false;
       }
-      hop->url = std::move(next);
+      hop->url = *next;
       hop->target.clear();
       hop->origin = *nextOrigin;
     }
@@ -596,13 +668,19 @@ class CurlInternet final : public Internet {
     if (request == nullptr || bytesToRead < 0 || (buffer == nullptr && bytesToRead > 0)) {
       return false;
     }
+    if (request->readPosition == request->pending.size()) {
+      request->pending.clear();  // keeps its room for the next delivery
+      request->readPosition = 0;
+      PumpUntil(*request, [request] { return !request->pending.empty(); });
+    }
     const size_t count =
-        std::min(static_cast<size_t>(bytesToRead), request->body.size() - request->readPosition);
+        std::min(static_cast<size_t>(bytesToRead), request->pending.size() - request->readPosition);
     if (count > 0)
-      std::memcpy(buffer, request->body.data() + request->readPosition, count);
+      std::memcpy(buffer, request->pending.data() + request->readPosition, count);
     request->readPosition += count;
     *bytesRead = static_cast<int32_t>(count);
-    return true;
+    // The end of the body is a success; a transfer cut short is not, past what arrived before.
+    return count > 0 || request->running || request->result == CURLE_OK || request->bodyCapped;
   }
 
   bool QueryInfo(InternetHandle requestHandle, int32_t infoLevel, void* buffer,
@@ -637,13 +715,14 @@ class CurlInternet final : public Internet {
     return true;
   }
 
-  static CURLcode Perform(Request& request, const Hop& hop, const std::vector<std::string>& lines,
-                          bool sameOrigin, std::string_view data, const InternetLimits& limits) {
+  // Sets the easy handle up for one hop and puts it to work.
+  static bool StartHop(Request& request, const Hop& hop, const std::vector<std::string>& lines,
+                       bool sameOrigin, const InternetLimits& limits) {
     CURL* easy = request.easy.get();
     curl_easy_reset(easy);
-    HeaderList headerList = BuildHeaderList(lines, request, sameOrigin);
-    if (!headerList)
-      return CURLE_OUT_OF_MEMORY;
+    request.headerList = BuildHeaderList(lines, request, sameOrigin);
+    if (!request.headerList)
+      return false;
 
     const SessionSettings& settings = request.settings;
     std::string proxy;
@@ -665,7 +744,8 @@ class CurlInternet final : public Internet {
     curl_easy_setopt(easy, CURLOPT_HTTP_VERSION, request.httpVersion);
     curl_easy_setopt(easy, CURLOPT_PROXY, proxy.c_str());  // "" also ignores the environment
     curl_easy_setopt(easy, CURLOPT_NOPROXY, "");
-    curl_easy_setopt(easy, CURLOPT_HTTPHEADER, headerList.get());
+    curl_easy_setopt(easy, CURLOPT_SUPPRESS_CONNECT_HEADERS, 1L);
+    curl_easy_setopt(easy, CURLOPT_HTTPHEADER, request.headerList.get());
     if (!settings.agent.empty())
       curl_easy_setopt(easy, CURLOPT_USERAGENT, settings.agent.c_str());
     curl_easy_setopt(easy, CURLOPT_CONNECTTIMEOUT_MS,
@@ -685,8 +765,9 @@ class CurlInternet final : public Internet {
     if (hop.verb == "HEAD") {
       curl_easy_setopt(easy, CURLOPT_NOBODY, 1L);
     } else if (hop.sendBody) {
-      curl_easy_setopt(easy, CURLOPT_POSTFIELDSIZE_LARGE, static_cast<curl_off_t>(data.size()));
-      curl_easy_setopt(easy, CURLOPT_POSTFIELDS, data.empty() ? "" : data.data());
+      curl_easy_setopt(easy, CURLOPT_POSTFIELDSIZE_LARGE,
+                       static_cast<curl_off_t>(request.sendData.size()));
+      curl_easy_setopt(easy, CURLOPT_POSTFIELDS, request.sendData.c_str());
       if (hop.verb != "POST")
         curl_easy_setopt(easy, CURLOPT_CUSTOMREQUEST, hop.verb.c_str());
     } else {
@@ -694,9 +775,11 @@ class CurlInternet final : public Internet {
       if (hop.verb != "GET")
         curl_easy_setopt(easy, CURLOPT_CUSTOMREQUEST, hop.verb.c_str());
     }
-    const CURLcode result = curl_easy_perform(easy);
-    curl_easy_setopt(easy, CURLOPT_HTTPHEADER, nullptr);  // the list dies with this frame
-    return result;
+    request.result = CURLE_OK;
+    if (curl_multi_add_handle(request.multi.get(), easy) != CURLM_OK)
+      return false;
+    request.running = true;
+    return true;
   }
 };
 
