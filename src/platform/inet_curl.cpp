@@ -26,6 +26,9 @@ struct InternetObject {
 namespace {
 
 constexpr size_t kMaxHeaderBlockBytes = size_t{1} << 20;  // a header flood ends the transfer
+// Unread body bytes beyond which curl is paused until ReadFile has caught up; keeps the buffer
+// small and hot instead of letting one burst of the network grow it to megabytes.
+constexpr size_t kPendingBytes = size_t{16} << 10;
 
 // --- Small byte helpers -------------------------------------------------------------------------
 
@@ -159,6 +162,7 @@ struct Request : InternetObject {
   HeaderList headerList;
   std::string sendData;
   bool running = false;
+  bool paused = false;
   CURLcode result = CURLE_OK;
 
   // The response of the latest hop.
@@ -247,6 +251,10 @@ InternetLimits CurrentLimits() {
 size_t OnBody(char* data, size_t size, size_t count, void* context) {
   auto* request = static_cast<Request*>(context);
   const size_t bytes = size * count;
+  if (request->pending.size() - request->readPosition >= kPendingBytes) {
+    request->paused = true;
+    return CURL_WRITEFUNC_PAUSE;  // curl keeps this chunk and hands it over again on resume
+  }
   const auto room =
       static_cast<size_t>(std::max<int64_t>(0, request->maxBodyBytes - request->bodyReceived));
   const size_t taken = std::min(bytes, room);
@@ -671,6 +679,10 @@ class CurlInternet final : public Internet {
     if (request->readPosition == request->pending.size()) {
       request->pending.clear();  // keeps its room for the next delivery
       request->readPosition = 0;
+      if (request->paused) {
+        request->paused = false;
+        curl_easy_pause(request->easy.get(), CURLPAUSE_CONT);
+      }
       PumpUntil(*request, [request] { return !request->pending.empty(); });
     }
     const size_t count =

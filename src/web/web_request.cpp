@@ -128,9 +128,10 @@ Bytes WebRequest(const Text& url, const WebRequestOptions& options) {
   }
 
   // Reading. Appending in place keeps the body linear in its size.
+  // One chunk buffer serves every read: the layer reports how many of its bytes it wrote.
   Bytes body;
+  Bytes buffer = BlankBytes(kChunkBytes);
   for (;;) {
-    Bytes buffer = BlankBytes(kChunkBytes);
     int32_t count = 0;
     net.ReadFile(request, buffer.data(), kChunkBytes, &count);
     if (count <= 0)
