@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <chrono>
 #include <cstdlib>
 #include <cstring>
 #include <memory>
@@ -178,6 +179,20 @@ struct Request : InternetObject {
   bool headersComplete = false;  // of a final (not 1xx) response
   bool headersTooLarge = false;
 
+  // curl's low-speed rule averages over seconds, so silence after some bytes would outlast the
+  // idle time-out; once bytes flow, the time since the last one is kept here and checked by us.
+  std::chrono::milliseconds idleTimeout{0};
+  std::chrono::steady_clock::time_point lastReceived{};
+  bool receivedAny = false;
+
+  void MarkReceived() {
+    lastReceived = std::chrono::steady_clock::now();
+    receivedAny = true;
+  }
+  [[nodiscard]] bool IdleTooLong() const {
+    return receivedAny && std::chrono::steady_clock::now() - lastReceived >= idleTimeout;
+  }
+
   ~Request() override { Stop(); }
 
   void Stop() {
@@ -196,6 +211,7 @@ struct Request : InternetObject {
     inHeaders = false;
     headersComplete = false;
     headersTooLarge = false;
+    receivedAny = false;
   }
 };
 
@@ -260,6 +276,7 @@ size_t OnBody(char* data, size_t size, size_t count, void* context) {
   const size_t taken = std::min(bytes, room);
   request->pending.append(data, taken);
   request->bodyReceived += static_cast<int64_t>(taken);
+  request->MarkReceived();
   if (taken < bytes) {
     request->bodyCapped = true;
     return 0;  // ends the transfer; what fitted is kept
@@ -271,6 +288,7 @@ size_t OnBody(char* data, size_t size, size_t count, void* context) {
 size_t OnHeader(char* data, size_t size, size_t count, void* context) {
   auto* request = static_cast<Request*>(context);
   const size_t bytes = size * count;
+  request->MarkReceived();
   std::string_view line(data, bytes);
   while (!line.empty() && (line.back() == '\n' || line.back() == '\r'))
     line.remove_suffix(1);
@@ -321,8 +339,20 @@ void PumpUntil(Request& request, Ready ready) {
       request.Stop();
       break;
     }
-    if (!ready())
-      curl_multi_poll(request.multi.get(), nullptr, 0, 1000, nullptr);
+    if (request.IdleTooLong()) {
+      request.result = CURLE_OPERATION_TIMEDOUT;
+      request.Stop();
+      break;
+    }
+    if (!ready()) {
+      int waitMs = 1000;
+      if (request.receivedAny) {
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+            request.lastReceived + request.idleTimeout - std::chrono::steady_clock::now());
+        waitMs = static_cast<int>(std::clamp<int64_t>(left.count() + 1, 1, waitMs));
+      }
+      curl_multi_poll(request.multi.get(), nullptr, 0, waitMs, nullptr);
+    }
   }
 }
 
@@ -681,6 +711,7 @@ class CurlInternet final : public Internet {
       request->readPosition = 0;
       if (request->paused) {
         request->paused = false;
+        request->MarkReceived();  // the pause was ours, not the server's silence
         curl_easy_pause(request->easy.get(), CURLPAUSE_CONT);
       }
       PumpUntil(*request, [request] { return !request->pending.empty(); });
@@ -787,6 +818,8 @@ class CurlInternet final : public Internet {
       if (hop.verb != "GET")
         curl_easy_setopt(easy, CURLOPT_CUSTOMREQUEST, hop.verb.c_str());
     }
+    request.idleTimeout = std::max(std::chrono::milliseconds(1),
+                                   std::chrono::milliseconds(limits.idleTimeout));
     request.result = CURLE_OK;
     if (curl_multi_add_handle(request.multi.get(), easy) != CURLM_OK)
       return false;
