@@ -31,6 +31,7 @@ struct SeenBox {
   int buttonCount = 0;
   bool okButton = false;
   Qt::WindowModality modality = Qt::NonModal;
+  bool markupRendered = true;
 };
 
 // Waits for the next modal message box, notes what it shows and presses its OK button.
@@ -47,6 +48,7 @@ void CloseNextMessageBox(SeenBox* seen) {
     seen->buttonCount = static_cast<int>(box->buttons().size());
     seen->okButton = box->button(QMessageBox::Ok) != nullptr;
     seen->modality = box->windowModality();
+    seen->markupRendered = box->textFormat() != Qt::PlainText && Qt::mightBeRichText(box->text());
     QTest::mouseClick(box->button(QMessageBox::Ok), Qt::LeftButton);
   });
 }
@@ -208,6 +210,7 @@ class GuiOperationsTest : public QObject {
     QCOMPARE(seen.buttonCount, 1);
     QVERIFY(seen.okButton);
     QCOMPARE(seen.modality, Qt::ApplicationModal);
+    QVERIFY(!seen.markupRendered);
   }
 
   void messageBoxObserverReplacesTheBox() {
