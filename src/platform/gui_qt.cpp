@@ -15,6 +15,7 @@
 #include <QWidget>
 #include <cstdio>
 #include <cstdlib>
+#include <limits>
 #include <map>
 #include <memory>
 #include <vector>
@@ -395,6 +396,9 @@ WindowHandle CreateControl(WindowHandle parent, int32_t id, ControlKind kind, co
     case ControlKind::kEditBox: {
       auto* edit = new QLineEdit(window);
       edit->setFrame(true);
+      // No limit of our own: the box holds whatever text it is given or typed (Qt's default cuts
+      // at 32767 characters, which would shorten a long group number without a word).
+      edit->setMaxLength(std::numeric_limits<int>::max());
       QPalette palette = edit->palette();
       palette.setColor(QPalette::Text, Qt::black);
       palette.setColor(QPalette::Base, Qt::white);

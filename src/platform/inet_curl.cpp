@@ -818,8 +818,8 @@ class CurlInternet final : public Internet {
       if (hop.verb != "GET")
         curl_easy_setopt(easy, CURLOPT_CUSTOMREQUEST, hop.verb.c_str());
     }
-    request.idleTimeout = std::max(std::chrono::milliseconds(1),
-                                   std::chrono::milliseconds(limits.idleTimeout));
+    request.idleTimeout =
+        std::max(std::chrono::milliseconds(1), std::chrono::milliseconds(limits.idleTimeout));
     request.result = CURLE_OK;
     if (curl_multi_add_handle(request.multi.get(), easy) != CURLM_OK)
       return false;

@@ -253,7 +253,8 @@ TEST(WebRequestHostileTest, SlowAnswers) {
 }
 
 // Regression: curl's low-speed check averages the speed over several seconds, so silence after
-// body bytes used to end the transfer seconds late, and a pause longer than the time-out not at all.
+// body bytes used to end the transfer seconds late, and a pause longer than the time-out not at
+// all.
 TEST(WebRequestHostileTest, SilenceAfterBodyBytesEndsByTheIdleTimeout) {
   RunCases({
       {"part of the body, then silence",
