@@ -77,6 +77,7 @@ platform::WindowHandle BuildMainWindow() {
 }
 
 int ProgramStart() {
+  ReportFatalErrorOnOutOfMemory();
   if (!platform::InitGui()) {
     ReportFatalError(0, "the main window cannot be built: no display");
   }

@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <sstream>
 #include <string>
+#include <vector>
 
 #include "text/fatal_error.h"
 
@@ -109,6 +110,20 @@ TEST(FatalErrorDeathTest, ClearingTheReporterRestoresStderr) {
       },
       ::testing::ExitedWithCode(255), "^fatal error 1: plain report\n$");
 }
+
+// AddressSanitizer answers an impossible allocation with its own report before any new-handler
+// runs.
+#ifndef __SANITIZE_ADDRESS__
+TEST(FatalErrorDeathTest, MemoryThatCannotBeObtainedIsFatalWithCodeZero) {
+  EXPECT_EXIT(
+      {
+        ReportFatalErrorOnOutOfMemory();
+        std::vector<char> impossible(std::vector<char>().max_size());
+        std::fprintf(stderr, "allocated %zu\n", impossible.size());
+      },
+      ::testing::ExitedWithCode(255), "^fatal error: out of memory\n$");
+}
+#endif
 
 }  // namespace
 }  // namespace joincode
