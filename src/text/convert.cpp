@@ -119,8 +119,9 @@ Text BytesToText(const Bytes& bytes) {
 }
 
 namespace detail {
+namespace {
 
-Text ConcatViews(std::initializer_list<std::string_view> parts) {
+std::string JoinViews(std::initializer_list<std::string_view> parts) {
   size_t total = 0;
   for (const std::string_view part : parts) {
     total += part.size();
@@ -131,21 +132,17 @@ Text ConcatViews(std::initializer_list<std::string_view> parts) {
   for (const std::string_view part : parts) {
     joined.append(part);
   }
-  return Text(std::move(joined));
+  return joined;
+}
+
+}  // namespace
+
+Text ConcatViews(std::initializer_list<std::string_view> parts) {
+  return Text(JoinViews(parts));
 }
 
 Bytes ConcatByteViews(std::initializer_list<std::string_view> parts) {
-  size_t total = 0;
-  for (const std::string_view part : parts) {
-    total += part.size();
-  }
-  CheckLength(total);
-  std::string joined;
-  joined.reserve(total);
-  for (const std::string_view part : parts) {
-    joined.append(part);
-  }
-  return Bytes(std::move(joined));
+  return Bytes(JoinViews(parts));
 }
 
 }  // namespace detail

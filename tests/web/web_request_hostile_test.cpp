@@ -18,6 +18,7 @@
 #include "platform/inet.h"
 #include "text/convert.h"
 #include "web/hostile_server.h"
+#include "web/test_certificates.h"
 #include "web/web_request.h"
 
 namespace joincode {
@@ -659,37 +660,7 @@ TEST(WebRequestHostileTest, Redirects) {
 
 // --- Between HTTP and HTTPS --------------------------------------------------------------------
 
-class TestCertificates {
- public:
-  TestCertificates() {
-    char pattern[] = "/tmp/joincode-hostile-tls-XXXXXX";
-    const char* made = mkdtemp(pattern);
-    if (made == nullptr)
-      return;
-    dir_ = made;
-    std::ofstream(dir_ / "ext.cnf") << "subjectAltName=IP:127.0.0.1\n";
-    const std::string commands =
-        "cd '" + dir_.string() +
-        "' && openssl req -x509 -newkey ec -pkeyopt ec_paramgen_curve:prime256v1 -nodes "
-        "-keyout ca.key -out ca.pem -days 2 -subj /CN=joincode-hostile-ca && "
-        "openssl req -newkey ec -pkeyopt ec_paramgen_curve:prime256v1 -nodes "
-        "-keyout server.key -out server.csr -subj /CN=127.0.0.1 && "
-        "openssl x509 -req -in server.csr -CA ca.pem -CAkey ca.key -CAcreateserial "
-        "-out server.pem -days 2 -extfile ext.cnf";
-    ok_ = std::system(("(" + commands + ") >/dev/null 2>&1").c_str()) == 0;
-  }
-  ~TestCertificates() {
-    std::error_code ignored;
-    if (!dir_.empty())
-      std::filesystem::remove_all(dir_, ignored);
-  }
-  bool ok() const { return ok_; }
-  std::string File(const char* name) const { return (dir_ / name).string(); }
-
- private:
-  std::filesystem::path dir_;
-  bool ok_ = false;
-};
+using test_support::TestCertificates;
 
 // A TLS server that answers /hello and sends /back to the address in its query.
 class SecureServer {

@@ -19,6 +19,7 @@
 
 #include "platform/inet.h"
 #include "text/convert.h"
+#include "web/test_certificates.h"
 #include "web/web_request.h"
 
 namespace joincode {
@@ -379,38 +380,7 @@ TEST(WebRequestProxyTest, PlainHttpGoesThroughTheProxyInAbsoluteForm) {
 
 // --- HTTPS with a certificate authority made for the test ---------------------------------------
 
-class TestCertificates {
- public:
-  TestCertificates() {
-    char pattern[] = "/tmp/joincode-tls-XXXXXX";
-    const char* made = mkdtemp(pattern);
-    if (made == nullptr)
-      return;
-    dir_ = made;
-    const std::string d = dir_.string();
-    std::ofstream(dir_ / "ext.cnf") << "subjectAltName=IP:127.0.0.1,DNS:localhost\n";
-    const std::string commands =
-        "cd '" + d + "' && " +
-        "openssl req -x509 -newkey ec -pkeyopt ec_paramgen_curve:prime256v1 -nodes "
-        "-keyout ca.key -out ca.pem -days 2 -subj /CN=joincode-test-ca && "
-        "openssl req -newkey ec -pkeyopt ec_paramgen_curve:prime256v1 -nodes "
-        "-keyout server.key -out server.csr -subj /CN=127.0.0.1 && "
-        "openssl x509 -req -in server.csr -CA ca.pem -CAkey ca.key -CAcreateserial "
-        "-out server.pem -days 2 -extfile ext.cnf";
-    ok_ = std::system(("(" + commands + ") >/dev/null 2>&1").c_str()) == 0;
-  }
-  ~TestCertificates() {
-    std::error_code ignored;
-    if (!dir_.empty())
-      std::filesystem::remove_all(dir_, ignored);
-  }
-  bool ok() const { return ok_; }
-  std::string File(const char* name) const { return (dir_ / name).string(); }
-
- private:
-  std::filesystem::path dir_;
-  bool ok_ = false;
-};
+using test_support::TestCertificates;
 
 class WebRequestHttpsTest : public ::testing::Test {
  protected:
