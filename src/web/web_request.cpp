@@ -55,7 +55,8 @@ void AppendHeaderLine(Text& headers, const Text& line) {
 }  // namespace
 
 Bytes WebRequest(const Text& url, const WebRequestOptions& options) {
-  const Text address = url;  // the caller may hand one of its in/out texts as the URL
+  // A copy: the caller may hand one of its in/out texts as the URL.
+  const Text address = url;  // NOLINT(performance-unnecessary-copy-initialization)
   Text unusedSentCookies, unusedReceivedCookies, unusedExtraHeaders, unusedLocation,
       unusedRawHeaders;
   Bytes unusedPostBytes;
