@@ -6,16 +6,10 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include "support/loopback_listener.h"
+
 namespace joincode {
 namespace {
-
-sockaddr_in Loopback(int port) {
-  sockaddr_in address{};
-  address.sin_family = AF_INET;
-  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  address.sin_port = htons(static_cast<uint16_t>(port));
-  return address;
-}
 
 bool SendAll(int fd, const char* data, ssize_t size) {
   while (size > 0) {
@@ -33,15 +27,11 @@ bool SendAll(int fd, const char* data, ssize_t size) {
 WireTap::WireTap(int upstreamPort) : upstreamPort_(upstreamPort) {
   if (pipe(stopPipe_) != 0)
     return;
-  listener_ = socket(AF_INET, SOCK_STREAM, 0);
-  sockaddr_in address = Loopback(0);
-  socklen_t length = sizeof address;
-  if (bind(listener_, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
-      listen(listener_, 16) != 0 ||
-      getsockname(listener_, reinterpret_cast<sockaddr*>(&address), &length) != 0) {
+  const test_support::LoopbackListener listener = test_support::ListenOnLoopback(16);
+  listener_ = listener.fd;
+  if (listener_ < 0)
     return;
-  }
-  port_ = ntohs(address.sin_port);
+  port_ = listener.port;
   thread_ = std::thread([this] { Run(); });
 }
 
@@ -86,7 +76,7 @@ void WireTap::Run() {
 
 void WireTap::Relay(int client) {
   int upstream = socket(AF_INET, SOCK_STREAM, 0);
-  sockaddr_in address = Loopback(upstreamPort_);
+  sockaddr_in address = test_support::LoopbackAddress(upstreamPort_);
   if (connect(upstream, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) {
     close(upstream);
     return;

@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "platform/inet.h"
+#include "support/loopback_listener.h"
 
 namespace joincode::platform {
 namespace {
@@ -24,16 +25,9 @@ namespace {
 class RawServer {
  public:
   explicit RawServer(std::string response) : response_(std::move(response)) {
-    listener_ = socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t length = sizeof address;
-    if (bind(listener_, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0 &&
-        listen(listener_, 8) == 0 &&
-        getsockname(listener_, reinterpret_cast<sockaddr*>(&address), &length) == 0) {
-      port_ = ntohs(address.sin_port);
-    }
+    const test_support::LoopbackListener listener = test_support::ListenOnLoopback(8);
+    listener_ = listener.fd;
+    port_ = listener.port;
     thread_ = std::thread([this] { Serve(); });
   }
   ~RawServer() {

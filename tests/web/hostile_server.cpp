@@ -6,6 +6,8 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include "support/loopback_listener.h"
+
 #include <algorithm>
 #include <cctype>
 #include <cerrno>
@@ -70,21 +72,11 @@ HostileServer::HostileServer(Script script, bool readRequestFirst)
 
 HostileServer::HostileServer(Director director, bool readRequestFirst)
     : director_(std::move(director)), readRequestFirst_(readRequestFirst) {
-  listener_ = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  const test_support::LoopbackListener listener = test_support::ListenOnLoopback(16);
+  listener_ = listener.fd;
   if (listener_ < 0)
     return;
-  const int on = 1;
-  setsockopt(listener_, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
-  sockaddr_in address{};
-  address.sin_family = AF_INET;
-  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  socklen_t length = sizeof address;
-  if (bind(listener_, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
-      listen(listener_, 16) != 0 ||
-      getsockname(listener_, reinterpret_cast<sockaddr*>(&address), &length) != 0) {
-    return;
-  }
-  port_ = ntohs(address.sin_port);
+  port_ = listener.port;
   acceptor_ = std::thread([this] { AcceptLoop(); });
 }
 

@@ -18,8 +18,8 @@
 #include <vector>
 
 #include "platform/inet.h"
+#include "support/test_certificates.h"
 #include "text/convert.h"
-#include "web/test_certificates.h"
 #include "web/web_request.h"
 
 namespace joincode {

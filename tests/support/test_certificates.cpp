@@ -1,4 +1,4 @@
-#include "web/test_certificates.h"
+#include "support/test_certificates.h"
 
 #include <cstdlib>
 #include <fstream>
